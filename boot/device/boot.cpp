@@ -17,3 +17,10 @@ Status Boot::SetSerial(const char* device) {
   }
   return Status::Ok();
 }
+
+Status Boot::WriteToBox(const void* bytes, int count) {
+  if (count <= 0) return Status::Ok();
+  if (serial->Write(bytes, count) == count) return Status::Ok();
+  return Status::Error(StringPrintf("write to serial %s failed, please check the connection.\n",
+                                    serial->port_name()));
+}

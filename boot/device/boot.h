@@ -82,6 +82,15 @@ class Boot {
   Status TranslateLoadConfDown(int argc, char** argv, TransferMode* mode,
                                std::optional<std::string>* line);
 
+  // Writes all `count` bytes to the port; a port that takes fewer (unplugged,
+  // broken) fails the run rather than losing data silently.
+  Status WriteToBox(const void* bytes, int count);
+  // Executes the serial send (mode 1) and receive (mode 2) of a shell line.
+  Status SendFile(const std::string& line, int wait);
+  Status ReceiveFile(const std::string& line, int wait);
+  // Sends a shell line, with a line feed unless it ends in one.
+  Status SendLine(const std::string& line);
+
   bool soft_failure_ = false;
   friend class BootTestPeer;
 };
