@@ -1,2 +1,4 @@
-// Placeholder until the command line lands.
-int main() { return 0; }
+// The boot tool's entry: everything happens in RunBoot (app/run.h).
+#include "app/run.h"
+
+int main(int argc, char** argv) { return RunBoot(argc, argv); }
