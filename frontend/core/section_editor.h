@@ -83,7 +83,7 @@ class SectionEditor {
   const QString& SavedText() const { return m_saved_text; }
 
  private:
-  EditorEffects WriteReloadLock(const QString& text);
+  EditorEffects WriteReloadLock(const QString& text, const QString& tail);
   EditorEffects Lock(const QString& text);
 
   SectionFile* m_file = nullptr;
