@@ -16,9 +16,9 @@ QString SegmentTable::Reload(const QByteArray& file_content) {
   int count = ProfileInt(file_content, "Main", "SegNumber");
   if (count > kMaxSegments) {
     message = QStringLiteral(
-                  "The section file lists %1 sections (SegNumber); only the first %2 "
-                  "are used.")
-                  .arg(count)
+                  "SegNumber=%1 in the section file; only the first %2 sections are "
+                  "used.")
+                  .arg(QString::fromUtf8(ProfileString(file_content, "Main", "SegNumber")))
                   .arg(kMaxSegments);
     count = kMaxSegments;
   }
