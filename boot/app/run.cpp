@@ -22,9 +22,9 @@ int Fail(const Status& status) {
 
 }  // namespace
 
-Status StartNetworkServices(Boot* boot) {
+Status StartNetworkServices(Boot* boot, const std::string& command) {
   if (OSInit() != 0) return Status::Error("");  // OSInit has printed its message
-  return tftpd_start(&boot->tftpd);
+  return StartTftpServer(&boot->tftpd, CommandsNeedTftpServer(command));
 }
 
 Status BootCommand(Boot* boot, const char* device, const std::string& loader,
@@ -65,7 +65,7 @@ int RunBoot(int argc, char** argv) {
 
   Boot boot;
   boot.use_boot_file = options.use_boot_file;
-  Status started = StartNetworkServices(&boot);
+  Status started = StartNetworkServices(&boot, options.command);
   if (!started.ok()) return Fail(started);
 
   Status ran = BootCommand(&boot, options.device ? options.device->c_str() : nullptr,

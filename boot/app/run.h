@@ -11,7 +11,9 @@
 // thread (UDP port 2000) from which the box fetches files. The server runs
 // until `boot` is destroyed. Called once per run, after the options have been
 // parsed, so that -h, -v, -V and a wrong command line never touch the network.
-Status StartNetworkServices(Boot* boot);
+// When the port is taken, a run whose `command` text has no network download
+// goes on without the server after a warning line; any other run fails.
+Status StartNetworkServices(Boot* boot, const std::string& command);
 
 // The device part of a run: opens the serial port (`device`, or the first one
 // that opens when null), uploads the loader named `loader` and runs every
