@@ -1,0 +1,6 @@
+#pragma once
+
+#include <QIcon>
+
+// The program's icon, drawn at start: a chip on a blue tile.
+QIcon AppIcon();
