@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -215,6 +217,60 @@ TEST(InputsForTest, WhichControlsARunTouches) {
   EXPECT_FALSE(conf_net.bin_path_read_only.has_value());
   EXPECT_EQ(InputsFor(false, "vk8801", kModeConfDownUsb).bin_path_read_only,
             std::optional<bool>(true));
+}
+
+// The real tool against the simulated box: what the operator's Start does.
+class RunControlStbsimTest : public RunControlTest {
+ protected:
+  void SetUp() override {
+    RunControlTest::SetUp();
+    ASSERT_TRUE(QFile::remove(m_builder.ToolPath()));
+    ASSERT_TRUE(QFile::copy(BOOT_EXE, m_builder.ToolPath()));
+
+    m_box.setProgram(STBSIM_EXE);
+    m_box.setArguments(
+        {"--flash", m_dir.filePath("flash.bin"), "--flash-size", "2097152", "--once"});
+    m_box.start();
+    ASSERT_TRUE(m_box.waitForStarted(10000));
+    QElapsedTimer clock;
+    clock.start();
+    while (!m_box.canReadLine() && clock.elapsed() < 10000) m_box.waitForReadyRead(1000);
+    ASSERT_TRUE(m_box.canReadLine()) << "stbsim printed no terminal";
+    m_view.settings.port = QString::fromLocal8Bit(m_box.readLine()).trimmed();
+  }
+  void TearDown() override {
+    m_box.terminate();
+    if (!m_box.waitForFinished(5000)) m_box.kill();
+    m_box.waitForFinished(5000);
+  }
+
+  QProcess m_box;
+};
+
+TEST_F(RunControlStbsimTest, SerialDownEndsWithCompletedAndTheBytesInFlash) {
+  QByteArray data(70000, '\0');
+  for (int i = 0; i < data.size(); ++i) data[i] = char((i * 7 + i / 251) & 0xFF);
+  QFile file(m_dir.filePath("app.bin"));
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write(data);
+  file.close();
+  m_view.settings.file = file.fileName();
+
+  m_control.OnStartCancel();
+
+  EXPECT_EQ(m_view.messages, QStringList({"Info: Completed!"})) << m_log.Text().toStdString();
+  EXPECT_TRUE(m_log.Text().startsWith("\r\nboot -m vk7301-8805-dvbs2 -d " + m_view.settings.port +
+                                      " -c \"serialdown 0x00010000 '"))
+      << m_log.Text().toStdString();
+  EXPECT_TRUE(m_log.Text().contains("Found serial: " + m_view.settings.port));
+  // The counter was drawn in place: only its last value is left.
+  EXPECT_TRUE(m_log.Text().contains("100%")) << m_log.Text().toStdString();
+  EXPECT_FALSE(m_log.Text().contains("\b"));
+  EXPECT_TRUE(m_log.Text().endsWith("\r\nCompleted.\r\n"));
+
+  QFile flash(m_dir.filePath("flash.bin"));
+  ASSERT_TRUE(flash.open(QIODevice::ReadOnly));
+  EXPECT_EQ(flash.readAll().mid(0x10000, data.size()), data);
 }
 
 }  // namespace
