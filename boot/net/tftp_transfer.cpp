@@ -57,6 +57,47 @@ class ChunkedReader {
   bool end_of_file_ = false;
 };
 
+// The blocks of a file in transfer order: octet blocks are the file's bytes;
+// netascii blocks are the converted bytes, where line feeds grow into CR LF
+// and what does not fit a block goes in front of the next, which then reads
+// that much less.
+class BlockSource {
+ public:
+  BlockSource(int fd, size_t block_size, bool netascii)
+      : reader_(fd),
+        block_size_(block_size),
+        netascii_(netascii),
+        raw_(netascii ? block_size : 0),
+        converted_(netascii ? 2 * block_size : 0),
+        carry_(netascii ? block_size : 0) {}
+
+  // Writes the next block (at most block_size bytes) to `payload`: its
+  // length, or -1 on a read error with errno set.
+  ssize_t Next(uint8_t* payload) {
+    if (!netascii_) return reader_.Read(payload, block_size_);
+    ssize_t got = reader_.Read(raw_.data(), block_size_ - carry_length_);
+    if (got < 0) return -1;
+    std::memcpy(converted_.data(), carry_.data(), carry_length_);
+    size_t total = carry_length_ + NetasciiExpand(raw_.data(), static_cast<size_t>(got),
+                                                  converted_.data() + carry_length_);
+    size_t length = std::min(total, block_size_);
+    std::memcpy(payload, converted_.data(), length);
+    carry_length_ = total - length;
+    std::memcpy(carry_.data(), converted_.data() + length, carry_length_);
+    return static_cast<ssize_t>(length);
+  }
+
+ private:
+  ChunkedReader reader_;
+  size_t block_size_;
+  bool netascii_;
+  // All buffers are made once per transfer, none per block.
+  std::vector<uint8_t> raw_;
+  std::vector<uint8_t> converted_;
+  std::vector<uint8_t> carry_;
+  size_t carry_length_ = 0;
+};
+
 // Opens a regular file for reading: the descriptor, or -1 with errno set.
 // Anything else (a directory, a pipe that would block the server, a device
 // without end) is refused.
@@ -123,50 +164,41 @@ TransferResult send_file(const tftp_packet_t& request, UdpSocket* socket, std::F
     std::fflush(out);
     return {TransferResult::Kind::kFileError};
   }
-  ChunkedReader reader(fd);
-
   const size_t block_size =
       static_cast<size_t>(std::clamp(request.block_size, kTftpMinBlockSize, kTftpMaxBlockSize));
-  const bool netascii = strcasecmp(request.mode.c_str(), "netascii") == 0;
-  // All buffers of the transfer are made here, none per block.
-  std::vector<uint8_t> packet(4 + block_size);
-  std::vector<uint8_t> raw(netascii ? block_size : 0);
-  std::vector<uint8_t> converted(netascii ? 2 * block_size : 0);
-  std::vector<uint8_t> carry(netascii ? block_size : 0);
-  size_t carry_length = 0;
+  BlockSource source(fd, block_size, strcasecmp(request.mode.c_str(), "netascii") == 0);
+  // Two packet buffers: while the client handles one block, the next one is
+  // read into the other, so that an ACK is answered at once.
+  std::vector<uint8_t> packets[2] = {std::vector<uint8_t>(4 + block_size),
+                                     std::vector<uint8_t>(4 + block_size)};
+  ssize_t lengths[2] = {source.Next(packets[0].data() + 4), 0};
+  int read_error = errno;
   uint8_t reply[10];
 
   for (uint32_t counter = 1;; ++counter) {
-    size_t length;
-    if (!netascii) {
-      ssize_t got = reader.Read(packet.data() + 4, block_size);
-      if (got < 0) break;
-      length = static_cast<size_t>(got);
-    } else {
-      // Line feeds grow into CR LF, so a block may overflow: what does not
-      // fit goes in front of the next block, which reads that much less.
-      ssize_t got = reader.Read(raw.data(), block_size - carry_length);
-      if (got < 0) break;
-      std::memcpy(converted.data(), carry.data(), carry_length);
-      size_t total = carry_length + NetasciiExpand(raw.data(), static_cast<size_t>(got),
-                                                   converted.data() + carry_length);
-      length = std::min(total, block_size);
-      std::memcpy(packet.data() + 4, converted.data(), length);
-      carry_length = total - length;
-      std::memcpy(carry.data(), converted.data() + length, carry_length);
-    }
-    EncodeBigEndian16(packet.data(), kTftpData);
+    const int current = (counter - 1) & 1;
+    if (lengths[current] < 0) break;
+    const size_t length = static_cast<size_t>(lengths[current]);
+    uint8_t* packet = packets[current].data();
+    EncodeBigEndian16(packet, kTftpData);
     // The block number on the wire is the counter's low 16 bits, and ACKs
     // are compared in 16 bits too, so files beyond 65535 blocks complete.
     const uint16_t block = static_cast<uint16_t>(counter);
-    EncodeBigEndian16(packet.data() + 2, block);
+    EncodeBigEndian16(packet + 2, block);
 
+    bool next_read = length < block_size;  // a short block is the last
     int retries = 0;
     for (;;) {
       UdpReceived received;
-      if (int error = socket->Send(packet.data(), 4 + length)) {
+      int send_failure = socket->Send(packet, 4 + length);
+      if (!next_read) {
+        lengths[1 - current] = source.Next(packets[1 - current].data() + 4);
+        if (lengths[1 - current] < 0) read_error = errno;
+        next_read = true;
+      }
+      if (send_failure != 0) {
         received.kind = UdpReceived::Kind::kError;
-        received.error = error;
+        received.error = send_failure;
       } else {
         received = socket->Receive(reply, sizeof reply);
       }
@@ -190,7 +222,7 @@ TransferResult send_file(const tftp_packet_t& request, UdpSocket* socket, std::F
   }
 
   // Reading failed in the middle: say so rather than end the file short.
-  int error = errno;
+  const int error = read_error;
   if (int failed = send_error(ErrorCodeFor(error), ErrnoText(error).c_str(), socket)) {
     return SendFailed(failed);
   }
