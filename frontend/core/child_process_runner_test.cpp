@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -87,10 +86,8 @@ TEST(ChildProcessRunnerTest, CancelDuringAQuietMomentTerminatesTheProcess) {
   QObject::connect(&log, &OutputRenderer::Edited, [&](const LogEdit&) {
     if (log.Text().contains("started")) runner.Cancel();
   });
-  QElapsedTimer clock;
-  clock.start();
   RunBounded(&runner, 60000);
-  EXPECT_LT(clock.elapsed(), 15000) << "the process was not terminated";
+  // Left alone the script would end with 7 and no note.
   EXPECT_EQ(runner.GetExitCode(), 0);
   EXPECT_EQ(log.Text(), QString("started\n") + ChildProcessRunner::kCanceledNote);
   EXPECT_FALSE(runner.IsRunning());
