@@ -28,6 +28,11 @@ DownloaderApp::Options DownloaderApp::ParseOptions() {
                                 QStringLiteral("Offers PATH first in the Serial Port list "
                                                "(for example a pseudo-terminal). Repeatable."),
                                 QStringLiteral("PATH"));
+  const QCommandLineOption command(
+      QStringLiteral("command"),
+      QStringLiteral("Runs TEXT as if typed into the command box once the dialog is up "
+                     "(for example \"boot -h\")."),
+      QStringLiteral("TEXT"));
   const QCommandLineOption screenshot(
       QStringLiteral("screenshot"),
       QStringLiteral("Saves a picture of the dialog to FILE (PNG) and closes it."),
@@ -36,11 +41,12 @@ DownloaderApp::Options DownloaderApp::ParseOptions() {
                                  QStringLiteral("Milliseconds before the picture is taken "
                                                 "(default 1500)."),
                                  QStringLiteral("MS"), QStringLiteral("1500"));
-  parser.addOptions({port, screenshot, delay});
+  parser.addOptions({port, command, screenshot, delay});
   parser.process(*this);
 
   Options options;
   options.extra_ports = parser.values(port);
+  options.command = parser.value(command);
   options.screenshot = parser.value(screenshot);
   options.screenshot_delay_ms = parser.value(delay).toInt();
   return options;
@@ -66,6 +72,10 @@ int DownloaderApp::InitInstance() {
       if (top != &dialog) top->close();
       dialog.close();
     });
+  }
+  if (!options.command.isEmpty()) {
+    QTimer::singleShot(0, &dialog,
+                       [&dialog, &options] { dialog.RunTypedCommand(options.command); });
   }
   dialog.exec();
   return 0;

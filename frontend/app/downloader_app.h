@@ -14,6 +14,7 @@ class DownloaderApp : public QApplication {
   // Start-up options from the command line (see --help).
   struct Options {
     QStringList extra_ports;  // --port PATH, repeatable
+    QString command;          // --command TEXT
     QString screenshot;       // --screenshot FILE
     int screenshot_delay_ms = 1500;
   };

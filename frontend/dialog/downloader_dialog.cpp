@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
+#include <QFontMetrics>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -40,6 +41,25 @@ constexpr int kListItemHeight = 8;
 const char kToolFolder[] = "boot_file";
 const char kLoaderMarker[] = ".boot";
 
+// Widens a label or check box whose text is wider than its place in the
+// template (the platform's font may run wider than the template's); the
+// template leaves room to the right of every one of them.
+void GrowToText(QWidget* widget) {
+  const int needed = widget->sizeHint().width();
+  if (needed > widget->width()) widget->resize(needed, widget->height());
+}
+
+// Makes a button's caption fit its place in the template by taking its font
+// down a point at a time (a platform font may run wider than the template's).
+void FitCaption(QPushButton* button, int padding) {
+  QFont font = button->font();
+  const QString caption = QString(button->text()).remove(QLatin1Char('&'));
+  while (font.pointSize() > 6 &&
+         QFontMetrics(font).horizontalAdvance(caption) + padding > button->width())
+    font.setPointSize(font.pointSize() - 1);
+  button->setFont(font);
+}
+
 QWidget* CreateControl(const ControlTemplate& control, const DialogUnits& units, QWidget* parent) {
   const QString text = QString::fromUtf8(control.text);
   QRect place = units.Rect(control.x, control.y, control.width, control.height);
@@ -54,6 +74,8 @@ QWidget* CreateControl(const ControlTemplate& control, const DialogUnits& units,
     case ControlKind::kPlainButton: {
       auto* button = new QPushButton(text, parent);
       button->setFocusPolicy(Qt::NoFocus);
+      // Its place is as wide as its text: no room for the style's padding.
+      button->setStyleSheet(QStringLiteral("QPushButton { padding: 0px; }"));
       button->setAutoDefault(false);
       widget = button;
       break;
@@ -112,6 +134,12 @@ QWidget* CreateControl(const ControlTemplate& control, const DialogUnits& units,
       break;
   }
   widget->setGeometry(place);
+  if (control.kind == ControlKind::kLabel || control.kind == ControlKind::kCheckBox)
+    GrowToText(widget);
+  // The flat buttons draw their caption inside a 2-pixel edge; the plain one
+  // has its frame.
+  if (control.kind == ControlKind::kFlatButton) FitCaption(static_cast<QPushButton*>(widget), 6);
+  if (control.kind == ControlKind::kPlainButton) FitCaption(static_cast<QPushButton*>(widget), 4);
   if (control.id != kNoId) widget->setObjectName(QStringLiteral("ctl%1").arg(control.id));
   return widget;
 }
@@ -191,6 +219,7 @@ void DownloaderDialog::BuildControls() {
     auto* text = new QLabel(QString::fromUtf8(guide.text), this);
     text->setTextFormat(Qt::PlainText);
     text->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    text->setWordWrap(true);
     text->setGeometry(units.Rect(guide.x, guide.y, guide.width, guide.height));
     text->setObjectName(QStringLiteral("usageGuide%1").arg(m_guideLabels.size() + 1));
     text->setAttribute(Qt::WA_TransparentForMouseEvents);
@@ -317,7 +346,10 @@ void DownloaderDialog::OnModeChanged() {
   const ModeLayout& layout = kModeLayouts[mode];
   m_yaffsBox->setVisible(layout.yaffs);
   m_pcIpLabel->setVisible(layout.pc_label != nullptr);
-  if (layout.pc_label) m_pcIpLabel->setText(QString::fromLatin1(layout.pc_label));
+  if (layout.pc_label) {
+    m_pcIpLabel->setText(QString::fromLatin1(layout.pc_label));
+    GrowToText(m_pcIpLabel);
+  }
   m_pcIpList->setVisible(layout.pc_list);
   m_stbIpLabel->setVisible(layout.stb_ip);
   if (layout.stb_ip) m_stbIpLabel->setText(QStringLiteral("STB IP:"));
@@ -326,7 +358,10 @@ void DownloaderDialog::OnModeChanged() {
   m_sectionLabel->setVisible(layout.section);
   m_sectionList->setVisible(layout.section);
   m_fileLabel->setVisible(layout.file_label != nullptr);
-  if (layout.file_label) m_fileLabel->setText(QString::fromLatin1(layout.file_label));
+  if (layout.file_label) {
+    m_fileLabel->setText(QString::fromLatin1(layout.file_label));
+    GrowToText(m_fileLabel);
+  }
   m_fileField->setVisible(layout.file_label != nullptr);
   m_openSwButton->setVisible(layout.open_sw);
   m_fileField->setReadOnly(!layout.file_editable);
@@ -360,6 +395,11 @@ void DownloaderDialog::OnOpenFile() {
 void DownloaderDialog::OnClear() { m_log.Clear(); }
 
 void DownloaderDialog::OnStartCancel() { m_runs.OnStartCancel(); }
+
+void DownloaderDialog::RunTypedCommand(const QString& text) {
+  m_commandBox->setText(text);
+  m_runs.RunTypedCommand(text);
+}
 
 void DownloaderDialog::OnAbout() {
   AboutDialog about(GetVersionString(), BuildLine(), this);
@@ -418,7 +458,7 @@ bool DownloaderDialog::OnCommandBoxKey(const QKeyEvent& event) {
   switch (event.key()) {
     case Qt::Key_Return:
     case Qt::Key_Enter:
-      m_runs.RunTypedCommand(m_commandBox->text());
+      RunTypedCommand(m_commandBox->text());
       return true;
     case Qt::Key_Up:
     case Qt::Key_Down: {

@@ -66,6 +66,8 @@ class DownloaderDialog : public QDialog, public RunView {
   void OnClear();
   void OnStartCancel();
   void OnAbout();
+  // Runs `text` as Return in the command box does.
+  void RunTypedCommand(const QString& text);
 
   // Whether start-up ran to its end (false after a payload failure).
   bool StartupCompleted() const { return m_startupCompleted; }

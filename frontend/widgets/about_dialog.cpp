@@ -32,10 +32,11 @@ AboutDialog::AboutDialog(const QString& version, const QString& buildLine, QWidg
   platform->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
   platform->setGeometry(units.Rect(42, 25, 149, 8));
 
-  auto* purpose = new QLabel(tr("Writes, reads back and erases the flash of vk set-top boxes\n"
+  auto* purpose = new QLabel(tr("Writes, reads back and erases the flash of vk set-top boxes "
                                 "over a serial line, the network or USB."),
                              this);
-  purpose->setGeometry(units.Rect(9, 51, 200, 22));
+  purpose->setWordWrap(true);
+  purpose->setGeometry(units.Rect(11, 51, 192, 40));
 
   auto* ok = new FlatButton(tr("&OK"), this);
   ok->setObjectName(QStringLiteral("ctl1"));
