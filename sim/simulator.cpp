@@ -8,6 +8,7 @@
 #include "flash.h"
 #include "pty_transport.h"
 #include "signals.h"
+#include "tftp_client.h"
 #include "transcript.h"
 
 namespace {
@@ -90,7 +91,8 @@ int RunSimulator(const SimOptions& options) {
   std::printf("%s\n", transport.slave_path().c_str());
   std::fflush(stdout);
 
-  Box box(options.box, memory, transport, transcript, nullptr, Report);
+  TftpClient network;
+  Box box(options.box, memory, transport, transcript, &network, Report);
   while (!StopRequested()) {
     if (!transport.PeerOpen()) {
       PollWithStop(nullptr, 0, kPeerPollMs);
