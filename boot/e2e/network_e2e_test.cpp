@@ -10,6 +10,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -60,6 +61,15 @@ class PortHolder {
  private:
   int fd_;
 };
+
+std::vector<std::string> TranscriptLines(const std::string& path, const std::string& prefix) {
+  std::istringstream in(ReadFile(path));
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(in, line);) {
+    if (line.rfind(prefix, 0) == 0) lines.push_back(line.substr(prefix.size()));
+  }
+  return lines;
+}
 
 class NetworkE2eTest : public ::testing::Test {
  protected:
@@ -152,6 +162,100 @@ TEST_F(NetworkE2eTest, ARunWithoutNetworkDownloadsGoesOnWhenThePortIsTaken) {
   EXPECT_EQ(network.exit_code, 1);
   EXPECT_EQ(network.err, kPortTaken);
   EXPECT_EQ(network.out, "");
+}
+
+TEST_F(NetworkE2eTest, NetdownWritesTheFetchedFileIntoTheFlash) {
+  struct Case {
+    std::vector<std::string> addresses;
+    std::vector<std::string> box_options;
+    std::string config_ip;
+    size_t size;
+  } cases[] = {
+      // The box's address derived from the PC's.
+      {{"-p", "127.0.0.1"}, {}, "config ip 127.0.0.2 ", 100000},
+      // Given with -s; -e works like -p; the box asks for 1428-byte blocks.
+      {{"-e", "127.0.0.1", "-s", "10.0.0.7"}, {"--blksize", "1428"}, "config ip 10.0.0.7 ", 300001},
+      // A multiple of the block size ends with an empty block.
+      {{"-p", "127.0.0.1"}, {}, "config ip 127.0.0.2 ", 512 * 20},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.config_ip + std::to_string(c.size));
+    const std::string flash = dir_.File("flash.bin");
+    const std::string log = dir_.File("box.log");
+    std::remove(flash.c_str());
+    std::remove(log.c_str());
+    std::vector<std::string> box_options{"--flash", flash, "--log", log};
+    box_options.insert(box_options.end(), c.box_options.begin(), c.box_options.end());
+    SimulatedBox box(box_options);
+    const std::string bytes = PatternBytes(c.size, static_cast<unsigned>(c.size));
+    WriteFile(dir_.File("app.bin"), bytes);
+
+    std::vector<std::string> arguments{"-m", "vk7301", "-d", box.port()};
+    arguments.insert(arguments.end(), c.addresses.begin(), c.addresses.end());
+    arguments.insert(arguments.end(), {"-c", "netdown 0x20000 app.bin"});
+    ProcessResult run = Run(arguments);
+    ASSERT_EQ(run.exit_code, 0) << run.out << run.err;
+    EXPECT_TRUE(ReadFile(flash).substr(0x20000, c.size) == bytes);
+    const std::string line =
+        "partition download 0x20000 127.0.0.1 \"app.bin\" " + std::to_string(c.size) + " null";
+    EXPECT_EQ(TranscriptLines(log, "shell "),
+              (std::vector<std::string>{c.config_ip, "config tftpport 2000 ", line}));
+    EXPECT_EQ(TranscriptLines(log, "tftp "),
+              std::vector<std::string>{"app.bin " + std::to_string(c.size)});
+    EXPECT_NE(run.out.find(line + "\r\n"), std::string::npos) << run.out;  // the box's echo
+  }
+}
+
+TEST_F(NetworkE2eTest, BootpLoadsTheFileAndAMissingFileIsReported) {
+  const std::string log = dir_.File("box.log");
+  SimulatedBox box({"--log", log});
+  const std::string bytes = PatternBytes(70000, 9);
+  WriteFile(dir_.File("kernel.img"), bytes);
+  uint32_t checksum = 0;
+  for (unsigned char byte : bytes) checksum += byte;
+
+  ProcessResult run = Run({"-m", "vk7301", "-d", box.port(), "-p", "127.0.0.1", "-c",
+                           "bootp kernel.img; netdown 0 missing.bin"});
+  EXPECT_EQ(run.exit_code, 0) << run.out << run.err;
+  char loaded[128];
+  std::snprintf(loaded, sizeof loaded, "bootp: loaded 70000 bytes of kernel.img, checksum 0x%08x",
+                checksum);
+  EXPECT_NE(run.out.find(loaded), std::string::npos) << run.out;
+  // The box is told the size -1, the server answers ERROR 1 and says so.
+  EXPECT_NE(run.out.find("No Found file: missing.bin\n"), std::string::npos) << run.out;
+  EXPECT_EQ(TranscriptLines(log, "shell "),
+            (std::vector<std::string>{"bootp 127.0.0.1 kernel.img", "config ip 127.0.0.2 ",
+                                      "config tftpport 2000 ",
+                                      "partition download 0 127.0.0.1 \"missing.bin\" -1 null"}));
+  EXPECT_EQ(TranscriptLines(log, "tftp "), std::vector<std::string>{"kernel.img 70000"});
+}
+
+TEST_F(NetworkE2eTest, ASerialRunAndANetworkRunSideBySide) {
+  // Two boxes at a real line speed, so that the runs overlap: the network run
+  // holds port 2000 first; the serial run beside it warns and goes on.
+  TempDir network_dir;
+  const std::string network_flash = dir_.File("network-flash.bin");
+  const std::string serial_flash = dir_.File("serial-flash.bin");
+  SimulatedBox network_box({"--flash", network_flash, "--baud", "460800"});
+  SimulatedBox serial_box({"--flash", serial_flash, "--baud", "460800"});
+  const std::string network_bytes = PatternBytes(200000, 11);
+  const std::string serial_bytes = PatternBytes(20000, 12);
+  WriteFile(network_dir.File("app.bin"), network_bytes);
+  WriteFile(dir_.File("app.bin"), serial_bytes);
+
+  BackgroundProcess network_run({BootExe(), "-m", "vk7301", "-d", network_box.port(), "-p",
+                                 "127.0.0.1", "-c", "netdown 0x1000 app.bin"},
+                                network_dir.path());
+  ASSERT_TRUE(network_run.WaitForOutput("Found serial: ", Milliseconds(10000)))
+      << network_run.out() << network_run.err();
+  ProcessResult serial_run =
+      Run({"-m", "vk7301", "-d", serial_box.port(), "-c", "serialdown 0x1000 app.bin"});
+  EXPECT_EQ(serial_run.exit_code, 0) << serial_run.out << serial_run.err;
+  EXPECT_EQ(serial_run.out.rfind("Warning: no TFTP server on port 2000", 0), 0u) << serial_run.out;
+  EXPECT_EQ(network_run.Wait(kRunLimit), 0) << network_run.out() << network_run.err();
+
+  EXPECT_TRUE(ReadFile(network_flash).substr(0x1000, network_bytes.size()) == network_bytes);
+  EXPECT_TRUE(ReadFile(serial_flash).substr(0x1000, serial_bytes.size()) == serial_bytes);
 }
 
 }  // namespace
