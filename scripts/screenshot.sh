@@ -22,6 +22,9 @@ for program in "$front" "$sim"; do
 done
 command -v xvfb-run >/dev/null || { echo "xvfb-run is missing (package xvfb)" >&2; exit 1; }
 mkdir -p "$(dirname "$out")"
+if command -v fc-list >/dev/null && [ -z "$(fc-list :lang=zh 2>/dev/null)" ]; then
+  echo "note: no Chinese font installed (for example fonts-wqy-microhei); Chinese texts show as boxes" >&2
+fi
 
 work=$(mktemp -d)
 sim_pid=
@@ -41,7 +44,7 @@ done
 pty=$(head -n 1 "$work/stbsim.out")
 [ -n "$pty" ] || { echo "stbsim did not start:" >&2; cat "$work/stbsim.err" >&2; exit 1; }
 
-head -c 65536 /dev/urandom >"$work/app.bin"
+head -c "${SCREENSHOT_FILE_BYTES:-65536}" /dev/urandom >"$work/app.bin"
 default_command="boot -m vk7301-8805-dvbs2 -d $pty -c \"serialdown 0x00010000 '$work/app.bin'\""
 run=${SCREENSHOT_COMMAND-$default_command}
 
