@@ -12,6 +12,7 @@
 #include "dialog/dialog_template.h"
 #include "dialog/downloader_dialog.h"
 #include "dialog/test_dialog_fixture.h"
+#include "widgets/about_dialog.h"
 
 namespace {
 
@@ -204,9 +205,9 @@ TEST_F(DialogTest, EscapeNeverClosesAndReturnInAPaneDoesNotPressStart) {
     QTest::keyClick(Control<QWidget>(id), Qt::Key_Escape);
     EXPECT_TRUE(dialog.isVisible()) << id;
   }
-  // In serialdown without a file, a press of Start would show a message.
+  // In serialdown without a file, a press of Start would show a message (key
+  // handling is synchronous: it would have been answered by now).
   for (int id : {kLogPane, kSectionEditor}) QTest::keyClick(Control<QWidget>(id), Qt::Key_Return);
-  QTest::qWait(50);
   EXPECT_TRUE(m_boxes.Boxes().isEmpty());
   // Elsewhere Return presses the default button, Start.
   QTest::keyClick(Control<QWidget>(kStbIpField), Qt::Key_Return);
@@ -249,6 +250,28 @@ TEST_F(DialogTest, LeavingAnEditedSectionPaneAsksAndSaves) {
   EXPECT_EQ(Control<QComboBox>(kSectionList)->count(), 1);
   EXPECT_EQ(Control<QComboBox>(kSectionList)->currentText(), QStringLiteral("Only"));
   EXPECT_EQ(dialog.Sections().Selected()->start_address, 0x10u);
+}
+
+TEST_F(DialogTest, AboutButtonOpensTheAboutBoxWithTheVersion) {
+  DownloaderDialog& dialog = Open();
+  dialog.show();
+  QString credit;
+  QTimer poll;
+  QElapsedTimer clock;
+  clock.start();
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (auto* about = qobject_cast<AboutDialog*>(modal)) {
+      credit = about->findChild<QLabel*>(QStringLiteral("ctl1155"))->text();
+      about->reject();
+    } else if (modal && clock.elapsed() > 5000) {
+      modal->close();  // not the about box: end the wait anyway
+    }
+  });
+  poll.start(10);
+  dialog.findChild<QPushButton*>(QStringLiteral("aboutButton"))->click();
+  EXPECT_TRUE(credit.startsWith(AboutDialog::CreditLine() + QStringLiteral(" V1.031\nBuild ")))
+      << credit.toStdString();
 }
 
 TEST_F(DialogTest, ControlsFollowTheTemplateInTabOrder) {
