@@ -35,9 +35,9 @@ TimePoint LinePacer::Advance(size_t count) {
   return free_;
 }
 
-TimePoint LinePacer::Send(size_t count, TimePoint now) {
+TimePoint LinePacer::Send(size_t count, TimePoint now, bool continuing) {
   if (baud_ == 0) return now;
-  if (now > free_ + kContinueTolerance) Restart(now);
+  if (!continuing && now > free_ + kContinueTolerance) Restart(now);
   return Advance(count);
 }
 

@@ -24,10 +24,12 @@ class LinePacer {
   size_t step_bytes() const { return step_bytes_; }
 
   // `count` bytes are handed to the line at `now`; returns the time at which
-  // the last of them has left it. A send that starts within a short
-  // tolerance after the previous one ended continues its schedule (the line
-  // never went idle, the caller was just a little late).
-  TimePoint Send(size_t count, TimePoint now);
+  // the last of them has left it. The send continues the current schedule
+  // (the line never went idle, the sender was only late) when `continuing`
+  // (the sender had these bytes ready as soon as it had written the previous
+  // ones) or when it starts within a short tolerance of the previous end;
+  // otherwise the line was idle and the schedule starts afresh at `now`.
+  TimePoint Send(size_t count, TimePoint now, bool continuing = false);
 
   // `count` bytes were taken from the input, which was last seen empty at
   // `empty_since`: they cannot have started to arrive before that, nor before

@@ -41,6 +41,19 @@ TEST(LinePacerTest, LongTransfersKeepTheScheduleDespiteLateSteps) {
   }
 }
 
+TEST(LinePacerTest, ASenderStalledMidStreamCatchesUp) {
+  LinePacer pacer(115200);
+  TimePoint start{std::chrono::seconds(10)};
+  TimePoint now = start;
+  TimePoint done;
+  for (int step = 0; step < 1000; step++) {
+    done = pacer.Send(57, now, /*continuing=*/step > 0);
+    // Descheduled for 40 ms once; otherwise a little late every time.
+    now = std::max(now, done) + (step == 500 ? std::chrono::milliseconds(40) : microseconds(80));
+  }
+  EXPECT_EQ(done - start, pacer.Duration(57 * 1000));
+}
+
 TEST(LinePacerTest, IdleLineStartsAfresh) {
   LinePacer pacer(115200);
   EXPECT_EQ(pacer.step_bytes(), 57u);

@@ -16,6 +16,10 @@
 
 namespace {
 
+// A paced write that follows the previous one within this gap continues its
+// stretch of line time.
+constexpr std::chrono::microseconds kContinuingGap{2000};
+
 std::string SystemError(const std::string& what) { return what + ": " + std::strerror(errno); }
 
 int MillisecondsUntil(TimePoint deadline) {
@@ -133,9 +137,16 @@ bool PtyTransport::Write(const uint8_t* data, size_t size) {
   if (!send_pacer_.paced()) return WriteAll(data, size);
   while (size > 0) {
     size_t step = std::min(size, send_pacer_.step_bytes());
+    // Bytes handed over right after the previous write keep the line busy,
+    // however late that write was (a loaded machine); the schedule then
+    // catches up instead of drifting.
+    TimePoint now = SteadyClock::now();
+    bool continuing = now - last_write_end_ < kContinuingGap;
     // The bytes reach the tool when the line has carried the last of them.
-    SleepUntil(send_pacer_.Send(step, SteadyClock::now()));
-    if (!WriteAll(data, step)) return false;
+    SleepUntil(send_pacer_.Send(step, now, continuing));
+    bool written = WriteAll(data, step);
+    last_write_end_ = SteadyClock::now();
+    if (!written) return false;
     data += step;
     size -= step;
   }

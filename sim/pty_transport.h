@@ -61,4 +61,5 @@ class PtyTransport : public ByteSink {
   LinePacer send_pacer_;
   LinePacer receive_pacer_;
   TimePoint input_empty_since_{};
+  TimePoint last_write_end_{};  // when the previous paced write returned
 };
