@@ -136,6 +136,16 @@ TEST_F(ConfDownE2eTest, MergedImagePackedByMergebinOverSerial) {
                 "  2  kernel.bin                        0x%08zx       70000\n",
                 size_t{12 + 3 * 264}, conf, 12 + 3 * 264 + conf, 12 + 3 * 264 + conf + 5000);
   EXPECT_EQ(list.out, expected);
+  // info prints the packed layout as boot loads it.
+  ProcessResult info = Mergebin({"info", "all.bin"});
+  ASSERT_EQ(info.exit_code, 0) << info.out << info.err;
+  EXPECT_NE(info.out.find("Partition Count     :  3\n"), std::string::npos) << info.out;
+  EXPECT_NE(info.out.find("\n1  kernel  RO YAFFS2                 0      0 00010000 128.00 KB  "
+                          "124.00 KB  68.36 KB 55.1 %    4.00 KB  *\n"),
+            std::string::npos)
+      << info.out;
+  EXPECT_EQ(Mergebin({"list", "fw/board.conf"}).out,
+            "error: fw/board.conf is not a merged image\n");
 
   StartBox();
   ProcessResult run = Boot("load_conf_down all.bin serialdown");
