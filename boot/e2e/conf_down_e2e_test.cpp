@@ -262,7 +262,8 @@ TEST_F(ConfDownE2eTest, RefusesBeforeAnythingIsSent) {
        "error: partition low (START = 0x10000) is listed after partition high (START = "
        "0x20000); partitions must be listed in ascending order of start address\n"
        "please check the config of fw/unordered.conf\n\n"},
-      {"load_conf_down fw/empty.conf netdown", "error: no partition line in \"fw/empty.conf\"\n"},
+      {"load_conf_down fw/empty.conf serialdown",
+       "error: no partition line in \"fw/empty.conf\"\n"},
       {"load_conf_down missing.conf serialdown",
        "error: fopen file(missing.conf) failed\nparse command error\n"},
       {"load_conf_down short.conf serialdown",
@@ -270,7 +271,7 @@ TEST_F(ConfDownE2eTest, RefusesBeforeAnythingIsSent) {
   };
   StartBox();
   for (const auto& c : cases) {
-    ProcessResult run = Boot(c.command, {"-p", "127.0.0.1"});
+    ProcessResult run = Boot(c.command);
     EXPECT_EQ(run.exit_code, 1) << c.command << run.out;
     EXPECT_NE(run.out.find(c.message), std::string::npos) << c.command << run.out;
   }
