@@ -226,7 +226,7 @@ void DownloaderDialog::ListBootFiles(const QString& folder) {
 void DownloaderDialog::LoadSectionFile() { ApplyEditorEffects(m_sectionEditor.Load()); }
 
 void DownloaderDialog::OnChipTypeChanged() {
-  const bool other = m_chipTypeList->currentText() == QLatin1String(kChipTypes[4]);
+  const bool other = m_chipTypeList->currentText() == QStringLiteral("OTHER");
   m_bootFileLabel->setEnabled(other);
   m_bootFileList->setEnabled(other);
 }
