@@ -8,7 +8,7 @@ packages=(
   libgtest-dev
   qt6-base-dev qt6-serialport-dev
   atftp busybox
-  xvfb xauth
+  xvfb xauth fonts-wqy-microhei
 )
 
 missing=()
