@@ -9,7 +9,7 @@
 #include "byte_sink.h"
 #include "transcript.h"
 
-// Which upload framing the ROM expects (see doc/rom-framing.md). A real box
+// Which upload framing the ROM expects (see doc/rom-upload.md). A real box
 // knows its own; kAuto tells the two apart by the bytes that follow "GET".
 enum class RomVariant { kAuto, kA, kB };
 
