@@ -8,7 +8,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "wire.h"
+#include "string_printf.h"
 
 namespace {
 

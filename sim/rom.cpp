@@ -5,7 +5,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "wire.h"
+#include "coding.h"
+#include "string_printf.h"
 
 namespace {
 

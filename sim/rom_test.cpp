@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "string_printf.h"
 #include "test_capture.h"
 #include "test_upload.h"
 

@@ -7,7 +7,7 @@
 #include <cinttypes>
 #include <cstring>
 
-#include "wire.h"
+#include "string_printf.h"
 #include "words.h"
 
 namespace {

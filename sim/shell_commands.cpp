@@ -9,8 +9,8 @@
 #include <iterator>
 
 #include "shell.h"
+#include "string_printf.h"
 #include "usb_storage.h"
-#include "wire.h"
 #include "words.h"
 
 namespace {

@@ -13,6 +13,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "string_printf.h"
 #include "test_upload.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "wire.h"
+#include "coding.h"
 
 struct UploadFaults {
   int32_t words_delta = 0;      // lay the head out for W + delta words
@@ -25,9 +25,9 @@ inline uint32_t ImageChecksum(const std::string& image) {
 }
 
 inline std::string Fixed32(uint32_t value) {
-  uint8_t bytes[4];
-  EncodeFixed32(bytes, value);
-  return std::string(reinterpret_cast<char*>(bytes), 4);
+  std::string bytes;
+  PutFixed32(&bytes, value);
+  return bytes;
 }
 
 struct Upload {

@@ -11,8 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "coding.h"
 #include "signals.h"
-#include "wire.h"
+#include "string_printf.h"
 
 namespace {
 
@@ -24,19 +25,19 @@ constexpr uint32_t kMaxBlockSize = 65464;
 
 std::string Packet(uint16_t opcode) {
   std::string packet(2, '\0');
-  EncodeBig16(reinterpret_cast<uint8_t*>(packet.data()), opcode);
+  EncodeBigEndian16(reinterpret_cast<uint8_t*>(packet.data()), opcode);
   return packet;
 }
 
 std::string Ack(uint16_t block) {
   std::string packet = Packet(kAck) + std::string(2, '\0');
-  EncodeBig16(reinterpret_cast<uint8_t*>(packet.data()) + 2, block);
+  EncodeBigEndian16(reinterpret_cast<uint8_t*>(packet.data()) + 2, block);
   return packet;
 }
 
 std::string ErrorPacket(uint16_t code, const std::string& message) {
   std::string packet = Packet(kError) + std::string(2, '\0') + message + '\0';
-  EncodeBig16(reinterpret_cast<uint8_t*>(packet.data()) + 2, code);
+  EncodeBigEndian16(reinterpret_cast<uint8_t*>(packet.data()) + 2, code);
   return packet;
 }
 
@@ -187,7 +188,7 @@ FetchResult Transfer::Run() {
 
 bool Transfer::Handle(const uint8_t* packet, size_t length) {
   if (length < 2) return true;
-  const uint16_t opcode = DecodeBig16(packet);
+  const uint16_t opcode = DecodeBigEndian16(packet);
   switch (opcode) {
     case kOack: {
       if (started_) return true;  // a repeated OACK: ACK 0 went out already
@@ -203,7 +204,7 @@ bool Transfer::Handle(const uint8_t* packet, size_t length) {
     }
     case kData: {
       if (length < 4) return true;
-      const uint16_t block = DecodeBig16(packet + 2);
+      const uint16_t block = DecodeBigEndian16(packet + 2);
       const size_t size = length - 4;
       if (!started_) {
         block_size_ = kDefaultBlockSize;  // the server took no options
@@ -234,7 +235,7 @@ bool Transfer::Handle(const uint8_t* packet, size_t length) {
       return true;
     }
     case kError: {
-      uint16_t code = length >= 4 ? DecodeBig16(packet + 2) : 0;
+      uint16_t code = length >= 4 ? DecodeBigEndian16(packet + 2) : 0;
       std::string message;
       if (length > 4) {
         const char* text = reinterpret_cast<const char*>(packet + 4);

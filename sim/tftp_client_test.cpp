@@ -10,7 +10,7 @@
 #include <string>
 #include <thread>
 
-#include "wire.h"
+#include "coding.h"
 
 namespace {
 
@@ -57,8 +57,8 @@ class Endpoint {
 
 std::string Op(uint16_t opcode, uint16_t number) {
   uint8_t bytes[4];
-  EncodeBig16(bytes, opcode);
-  EncodeBig16(bytes + 2, number);
+  EncodeBigEndian16(bytes, opcode);
+  EncodeBigEndian16(bytes + 2, number);
   return std::string(reinterpret_cast<char*>(bytes), 4);
 }
 std::string Data(uint16_t block, const std::string& bytes) { return Op(3, block) + bytes; }

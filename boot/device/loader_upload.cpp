@@ -7,17 +7,11 @@
 #include <cstring>
 #include <vector>
 
+#include "coding.h"
 #include "device/boot.h"
 #include "device/loader_file.h"
 
 namespace {
-
-void PutLittleEndian32(uint32_t value, uint8_t* out) {
-  out[0] = static_cast<uint8_t>(value);
-  out[1] = static_cast<uint8_t>(value >> 8);
-  out[2] = static_cast<uint8_t>(value >> 16);
-  out[3] = static_cast<uint8_t>(value >> 24);
-}
 
 void Print(const char* text) {
   std::fputs(text, stdout);
@@ -68,11 +62,11 @@ Status Boot::SendData(const uint8_t* image, int length, bool* accepted) {
   uint32_t checksum = 0;
   for (int i = 0; i < length; ++i) checksum += image[i];
   uint8_t checksum_bytes[4], length_bytes[4];
-  PutLittleEndian32(checksum, checksum_bytes);
-  PutLittleEndian32(static_cast<uint32_t>(length), length_bytes);
+  EncodeFixed32(checksum_bytes, checksum);
+  EncodeFixed32(length_bytes, static_cast<uint32_t>(length));
 
   uint8_t frame[5] = {0x59};
-  PutLittleEndian32(words, frame + 1);
+  EncodeFixed32(frame + 1, words);
   Status written = WriteToBox(frame, sizeof frame);
   if (written.ok()) {
     // The first four image bytes never go into the head; without the

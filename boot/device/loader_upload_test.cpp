@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "coding.h"
 #include "device/boot.h"
 #include "serial/test_fake_serial.h"
 
@@ -11,8 +12,8 @@ using ::testing::internal::CaptureStdout;
 using ::testing::internal::GetCapturedStdout;
 
 std::string LittleEndian32(uint32_t value) {
-  std::string bytes(4, '\0');
-  for (int i = 0; i < 4; ++i) bytes[i] = static_cast<char>(value >> (8 * i));
+  std::string bytes;
+  PutFixed32(&bytes, value);
   return bytes;
 }
 

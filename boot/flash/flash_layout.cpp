@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "coding.h"
 #include "util/file_map.h"
 #include "util/number.h"
 #include "util/text.h"
@@ -27,13 +28,6 @@ constexpr uint32_t kAlignment = 0x10000;
 // Constant-initialised, so the exported functions work even when called before
 // the executable's own constructors have run.
 bool g_key_file_message_shown = false;
-
-void PutLittleEndian32(uint8_t* out, uint32_t value) {
-  out[0] = static_cast<uint8_t>(value);
-  out[1] = static_cast<uint8_t>(value >> 8);
-  out[2] = static_cast<uint8_t>(value >> 16);
-  out[3] = static_cast<uint8_t>(value >> 24);
-}
 
 bool IsAuto(const char* word) { return std::strcmp(word, "auto") == 0; }
 
@@ -283,13 +277,13 @@ Status LayoutLoader::PartitionLine(const std::vector<std::string>& words) {
       extend.present = true;
       uint8_t* block = extend.bytes.data();
       std::memset(block, 0xFF, kExtendInfoSize);
-      PutLittleEndian32(block, entry.file_size);
+      EncodeFixed32(block, entry.file_size);
       std::memcpy(block + 264, "extd", 4);
       uint32_t flags = 0xFFFFFFFF;
       if (slot.image != nullptr) {
         if (extend_flag & 1) {
           flags &= ~1u;
-          PutLittleEndian32(block + 260, 0);
+          EncodeFixed32(block + 260, 0);
         }
         if (extend_flag & 2) {
           std::string key_path;
@@ -309,7 +303,7 @@ Status LayoutLoader::PartitionLine(const std::vector<std::string>& words) {
       } else {
         std::printf("%s:%d buf is NULL.\n", "flash_load_conf", 420);
       }
-      PutLittleEndian32(block + 268, flags);
+      EncodeFixed32(block + 268, flags);
     }
   }
 

@@ -10,6 +10,8 @@
 #include <fstream>
 #include <string>
 
+#include "coding.h"
+
 namespace {
 
 std::string Pattern(size_t length, unsigned seed) {
@@ -364,11 +366,13 @@ TEST_F(FlashLayoutTest, ZlibModeAndMissingFiles) {
 }
 
 std::string Block(uint32_t file_size, uint32_t word260, uint32_t flags) {
-  auto le = [](uint32_t v) {
-    return std::string{static_cast<char>(v), static_cast<char>(v >> 8), static_cast<char>(v >> 16),
-                       static_cast<char>(v >> 24)};
-  };
-  return le(file_size) + std::string(256, '\xff') + le(word260) + "extd" + le(flags);
+  std::string block;
+  PutFixed32(&block, file_size);
+  block += std::string(256, '\xff');
+  PutFixed32(&block, word260);
+  block += "extd";
+  PutFixed32(&block, flags);
+  return block;
 }
 
 TEST_F(FlashLayoutTest, ExtendInfoBlocks) {

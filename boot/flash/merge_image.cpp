@@ -9,19 +9,11 @@
 #include <cstring>
 #include <set>
 
+#include "coding.h"
 #include "flash/flash_layout.h"
 #include "util/file_map.h"
 
 namespace {
-
-uint32_t GetLittleEndian32(const uint8_t* in) {
-  return static_cast<uint32_t>(in[0]) | static_cast<uint32_t>(in[1]) << 8 |
-         static_cast<uint32_t>(in[2]) << 16 | static_cast<uint32_t>(in[3]) << 24;
-}
-
-void PutLittleEndian32(uint8_t* out, uint32_t value) {
-  for (int i = 0; i < 4; ++i) out[i] = static_cast<uint8_t>(value >> (8 * i));
-}
 
 // A view from x_fmmap, released when it goes out of scope.
 class MappedFile {
@@ -87,7 +79,7 @@ Status ParseMergeTable(const uint8_t* image, uint32_t size, const char* path,
     return Status::Error(StringPrintf(
         "error: merge file(%s) is damaged: %u bytes hold no entry table\n", path, size));
   }
-  int32_t count = static_cast<int32_t>(GetLittleEndian32(image + 8));
+  int32_t count = static_cast<int32_t>(DecodeFixed32(image + 8));
   if (count <= 0) return Status::Ok();
   uint64_t table_end = kMergeHeaderSize + uint64_t{kMergeEntrySize} * static_cast<uint32_t>(count);
   if (table_end > size) {
@@ -105,8 +97,8 @@ Status ParseMergeTable(const uint8_t* image, uint32_t size, const char* path,
     MergeEntry entry;
     entry.name.assign(reinterpret_cast<const char*>(record),
                       static_cast<const uint8_t*>(nul) - record);
-    entry.offset = GetLittleEndian32(record + kMergeNameBytes);
-    entry.length = GetLittleEndian32(record + kMergeNameBytes + 4);
+    entry.offset = DecodeFixed32(record + kMergeNameBytes);
+    entry.length = DecodeFixed32(record + kMergeNameBytes + 4);
     if (!IsPlainFileName(entry.name)) {
       return Status::Error(
           StringPrintf("error: merge file(%s) entry %d: \"%s\" is not a plain file name\n", path, i,
@@ -241,7 +233,7 @@ Status image_pack(const char* conf, const char* output, std::vector<MergeEntry>*
   std::string header(kMergeHeaderSize + kMergeEntrySize * entries.size(), '\0');
   auto* bytes = reinterpret_cast<uint8_t*>(header.data());
   std::memcpy(bytes, kMergeMagic, sizeof kMergeMagic);
-  PutLittleEndian32(bytes + 8, static_cast<uint32_t>(entries.size()));
+  EncodeFixed32(bytes + 8, static_cast<uint32_t>(entries.size()));
   for (size_t i = 0; i < entries.size(); ++i) {
     uint8_t* record = bytes + kMergeHeaderSize + kMergeEntrySize * i;
     if (entries[i].name.size() >= kMergeNameBytes) {
@@ -249,8 +241,8 @@ Status image_pack(const char* conf, const char* output, std::vector<MergeEntry>*
                                         entries[i].name.c_str(), kMergeNameBytes - 1));
     }
     std::memcpy(record, entries[i].name.data(), entries[i].name.size());
-    PutLittleEndian32(record + kMergeNameBytes, entries[i].offset);
-    PutLittleEndian32(record + kMergeNameBytes + 4, entries[i].length);
+    EncodeFixed32(record + kMergeNameBytes, entries[i].offset);
+    EncodeFixed32(record + kMergeNameBytes + 4, entries[i].length);
   }
 
   FILE* file = std::fopen(output, "wb");

@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "coding.h"
+
 namespace {
 
 // The NUL-terminated string starting at `offset`, cut at the end of the
@@ -34,8 +36,9 @@ void ParseRequest(const uint8_t* buffer, size_t length, tftp_packet_t* packet) {
 }
 
 void Append16(std::vector<uint8_t>* out, uint16_t value) {
-  out->push_back(static_cast<uint8_t>(value >> 8));
-  out->push_back(static_cast<uint8_t>(value));
+  uint8_t bytes[2];
+  EncodeBigEndian16(bytes, value);
+  out->insert(out->end(), bytes, bytes + 2);
 }
 
 }  // namespace

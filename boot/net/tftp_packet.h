@@ -66,12 +66,3 @@ void atona(std::vector<uint8_t>* buffer);
 // The same conversion without allocating: writes to `out` (room for
 // 2 * length bytes) and returns the number of bytes written.
 size_t NetasciiExpand(const uint8_t* in, size_t length, uint8_t* out);
-
-// Big-endian 16-bit helpers for the wire format.
-inline uint16_t DecodeBigEndian16(const uint8_t* bytes) {
-  return static_cast<uint16_t>(bytes[0] << 8 | bytes[1]);
-}
-inline void EncodeBigEndian16(uint8_t* bytes, uint16_t value) {
-  bytes[0] = static_cast<uint8_t>(value >> 8);
-  bytes[1] = static_cast<uint8_t>(value);
-}

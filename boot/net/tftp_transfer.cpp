@@ -10,6 +10,7 @@
 #include <cstring>
 #include <vector>
 
+#include "coding.h"
 #include "util/status.h"
 
 namespace {

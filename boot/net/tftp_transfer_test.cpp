@@ -11,6 +11,8 @@
 #include <optional>
 #include <random>
 
+#include "coding.h"
+
 namespace {
 
 using namespace std::string_literals;

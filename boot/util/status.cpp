@@ -1,20 +1,5 @@
 #include "util/status.h"
 
-#include <cstdarg>
-#include <cstdio>
 #include <cstring>
 
 std::string ErrnoText(int error_number) { return std::strerror(error_number); }
-
-std::string StringPrintf(const char* format, ...) {
-  va_list args;
-  va_start(args, format);
-  va_list copy;
-  va_copy(copy, args);
-  int length = std::vsnprintf(nullptr, 0, format, args);
-  va_end(args);
-  std::string text(length > 0 ? static_cast<size_t>(length) : 0, '\0');
-  if (length > 0) std::vsnprintf(text.data(), text.size() + 1, format, copy);
-  va_end(copy);
-  return text;
-}

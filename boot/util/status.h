@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "string_printf.h"  // StringPrintf, with which callers build message texts
+
 // The outcome of an operation of the boot tool. A failure carries the exact
 // text that the tool prints for it (line end included where the text has one)
 // and the stream it goes to; the entry function prints it and ends the run
@@ -31,6 +33,3 @@ class [[nodiscard]] Status {
 
 // The system's text for an error number, as strerror gives it.
 std::string ErrnoText(int error_number);
-
-// printf-style formatting into a std::string, for building message texts.
-std::string StringPrintf(const char* format, ...) __attribute__((format(printf, 1, 2)));

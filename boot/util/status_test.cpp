@@ -2,13 +2,6 @@
 
 #include <gtest/gtest.h>
 
-TEST(StringPrintf, FormatsTextsOfAnyLength) {
-  EXPECT_EQ(StringPrintf("file %s not find, please check.\n", "a.bin"),
-            "file a.bin not find, please check.\n");
-  EXPECT_EQ(StringPrintf("%s", std::string(5000, 'x').c_str()).size(), 5000u);
-  EXPECT_EQ(StringPrintf("%s", ""), "");
-}
-
 TEST(Status, CarriesMessageAndStream) {
   Status error = Status::Error("open serial error.\n", Status::Stream::kStderr);
   EXPECT_FALSE(error.ok());

@@ -1,5 +1,6 @@
-#include "wire.h"
+#include "string_printf.h"
 
+#include <cstdarg>
 #include <cstdio>
 
 std::string StringPrintf(const char* format, ...) {
