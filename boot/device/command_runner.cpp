@@ -25,10 +25,37 @@ void PrintCounter(int count) {
   std::fflush(stdout);
 }
 
-std::unique_ptr<uint8_t[]> AllocateTransferBuffer(int32_t size) {
+// The buffer of a serial transfer, or null when memory ran out: then the
+// tool's message is printed and the run is marked failed, and the caller
+// skips the transfer and goes on with the next command.
+std::unique_ptr<uint8_t[]> AllocateTransferBuffer(int32_t size, bool* soft_failure) {
   // At least one byte, so that an empty transfer is not taken for a failure.
-  return std::unique_ptr<uint8_t[]>(new (std::nothrow)
+  std::unique_ptr<uint8_t[]> buffer(new (std::nothrow)
                                         uint8_t[static_cast<size_t>(std::max(size, 1))]);
+  if (!buffer) {
+    std::printf("malloc failed. please check.\n");
+    *soft_failure = true;
+  }
+  return buffer;
+}
+
+// Moves `size` bytes in pieces of `unit` bytes and a last, shorter piece
+// (possibly empty), printing the progress count before each piece and 100
+// after the last. `move(offset, length)` moves one piece; a failure ends the
+// transfer there.
+template <typename Move>
+Status MoveInUnits(int32_t size, int32_t unit, Move move) {
+  int64_t offset = 0;
+  for (int count = 0;; ++count) {
+    PrintCounter(count);
+    const bool last = offset + unit > size;
+    Status moved = move(offset, last ? static_cast<int>(size - offset) : unit);
+    if (!moved.ok()) return moved;
+    if (last) break;
+    offset += unit;
+  }
+  PrintCounter(100);
+  return Status::Ok();
 }
 
 Status StaTimeout() {
@@ -92,11 +119,9 @@ Status Boot::SendFile(const std::string& line, int wait) {
     return Status::Error(
         StringPrintf("can't open file %s: %s\n", file_name.c_str(), ErrnoText(errno).c_str()));
   }
-  std::unique_ptr<uint8_t[]> buffer = AllocateTransferBuffer(size);
+  std::unique_ptr<uint8_t[]> buffer = AllocateTransferBuffer(size, &soft_failure_);
   if (!buffer) {
     close(fd);
-    std::printf("malloc failed. please check.\n");
-    soft_failure_ = true;
     return Status::Ok();
   }
   // What cannot be read is sent as erased flash rather than stale memory.
@@ -122,20 +147,10 @@ Status Boot::SendFile(const std::string& line, int wait) {
 
   std::printf("start to send data to stb board, please wait %ds.\n", size / 10000);
   const int32_t unit = size / 100 + 1;
-  int64_t offset = 0;
-  for (int count = 0;; ++count) {
-    PrintCounter(count);
-    if (offset + unit <= size) {
-      sent = WriteToBox(buffer.get() + offset, unit);
-      if (!sent.ok()) return sent;
-      offset += unit;
-    } else {
-      sent = WriteToBox(buffer.get() + offset, static_cast<int>(size - offset));
-      if (!sent.ok()) return sent;
-      PrintCounter(100);
-      break;
-    }
-  }
+  sent = MoveInUnits(size, unit, [&](int64_t offset, int length) {
+    return WriteToBox(buffer.get() + offset, length);
+  });
+  if (!sent.ok()) return sent;
   std::printf("\nsend all ok. unit = %d, count = %d.\n", unit, size);
   std::fflush(stdout);
 
@@ -153,11 +168,9 @@ Status Boot::ReceiveFile(const std::string& line, int wait) {
     return Status::Error(
         StringPrintf("can't create file %s: %s\n", file_name.c_str(), ErrnoText(errno).c_str()));
   }
-  std::unique_ptr<uint8_t[]> buffer = AllocateTransferBuffer(size);
+  std::unique_ptr<uint8_t[]> buffer = AllocateTransferBuffer(size, &soft_failure_);
   if (!buffer) {
     close(fd);
-    std::printf("malloc failed. please check.\n");
-    soft_failure_ = true;
     return Status::Ok();
   }
 
@@ -172,18 +185,11 @@ Status Boot::ReceiveFile(const std::string& line, int wait) {
   }
   std::printf("\nstart to recv data from stb board, please wait %ds.\n", size / 10000);
   const int32_t unit = size / 100 + 1;
-  int64_t offset = 0;
-  for (int count = 0;; ++count) {
-    PrintCounter(count);
-    if (offset + unit <= size) {
-      serial->BlockRead(buffer.get() + offset, unit);
-      offset += unit;
-    } else {
-      serial->BlockRead(buffer.get() + offset, static_cast<int>(size - offset));
-      PrintCounter(100);
-      break;
-    }
-  }
+  // Reading has no failure to report: BlockRead returns with its piece complete.
+  static_cast<void>(MoveInUnits(size, unit, [&](int64_t offset, int length) {
+    serial->BlockRead(buffer.get() + offset, length);
+    return Status::Ok();
+  }));
   std::printf("\nrecv all ok. unit = %d, count = %d. will write to file %s\n", unit, size,
               file_name.c_str());
   std::fflush(stdout);
