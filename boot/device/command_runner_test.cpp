@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "device/boot.h"
+#include "device/test_progress.h"
 #include "serial/test_fake_serial.h"
 
 // Reaches the transfers directly, to give them a size that the file does not have.
@@ -101,17 +102,6 @@ std::string Pattern(size_t length) {
   return bytes;
 }
 
-// The progress items 00% .. last%, then 100%.
-std::string Counter(int last) {
-  std::string items;
-  char item[16];
-  for (int i = 0; i <= last; ++i) {
-    std::snprintf(item, sizeof item, "\b\b\b%02d%%", i);
-    items += item;
-  }
-  return items + "\b\b\b100%";
-}
-
 class CommandRunnerTest : public ::testing::Test {
  protected:
   CommandRunnerTest() { boot_.SetSerial(std::unique_ptr<Serial>(port_)); }
@@ -177,7 +167,8 @@ TEST_F(CommandRunnerTest, SerialSendPrintsCounterAndResultAndMovesEveryByte) {
   std::string printed = Run("serialdown 0 " + file, &status);
   ASSERT_TRUE(status.ok()) << status.message();
   EXPECT_EQ(printed, "\nserialdown 0 93570\r\nstart to send data to stb board, please wait 9s.\n" +
-                         Counter(99) + "\nsend all ok. unit = 936, count = 93570.\n\r\nok\r\n");
+                         ProgressCounter(99) +
+                         "\nsend all ok. unit = 936, count = 93570.\n\r\nok\r\n");
   EXPECT_EQ(shell_.received, data);
   // The line, its line feed, 99 units of 936 bytes and the last 906 bytes.
   ASSERT_EQ(port_->writes.size(), 2u + 99u + 1u);
@@ -191,8 +182,10 @@ TEST_F(CommandRunnerTest, CounterForSmallAndEmptyTransfers) {
   const struct {
     size_t size;
     std::string counter;
-  } cases[] = {
-      {50, Counter(50)}, {0, "\b\b\b00%\b\b\b100%"}, {99, Counter(99)}, {100, Counter(50)}};
+  } cases[] = {{50, ProgressCounter(50)},
+               {0, "\b\b\b00%\b\b\b100%"},
+               {99, ProgressCounter(99)},
+               {100, ProgressCounter(50)}};
   for (const auto& c : cases) {
     FakeSerial* port = new FakeSerial;
     boot_.SetSerial(std::unique_ptr<Serial>(port));
@@ -218,7 +211,8 @@ TEST_F(CommandRunnerTest, SerialReceiveWritesTheDumpFile) {
   EXPECT_EQ(ReadAll(file), shell_.flash);
   EXPECT_EQ(printed,
             "serialdump 0x100000 5000\r\n\nstart to recv data from stb board, please wait 0s.\n" +
-                Counter(98) + "\nrecv all ok. unit = 51, count = 5000. will write to file " + file +
+                ProgressCounter(98) +
+                "\nrecv all ok. unit = 51, count = 5000. will write to file " + file +
                 "\n\r\nok\r\n");
 
   // An empty dump still waits for both markers and leaves an empty file.

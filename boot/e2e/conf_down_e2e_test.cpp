@@ -6,7 +6,6 @@
 #include <sys/stat.h>
 
 #include <cstdio>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -16,15 +15,6 @@ namespace {
 
 const Milliseconds kRunLimit(60000);
 constexpr size_t kFlashSize = 0x40000;
-
-std::vector<std::string> ShellLines(const std::string& log) {
-  std::istringstream in(ReadFile(log));
-  std::vector<std::string> lines;
-  for (std::string line; std::getline(in, line);) {
-    if (line.rfind("shell ", 0) == 0) lines.push_back(line.substr(6));
-  }
-  return lines;
-}
 
 bool Exists(const std::string& path) {
   struct stat status;
@@ -100,7 +90,7 @@ TEST_F(ConfDownE2eTest, LayoutFileOverSerial) {
   StartBox();
   ProcessResult run = Boot("load_conf_down fw/board.conf serialdown");
   ASSERT_EQ(run.exit_code, 0) << run.out << run.err;
-  EXPECT_EQ(ShellLines(log_),
+  EXPECT_EQ(TranscriptLines(log_, "shell "),
             (std::vector<std::string>{
                 "flash erase 0x0 0x10000 ", "serialdown 0x0 5000", "flash erase 0x10000 0x1f000 ",
                 "serialdown 0x10000 70000 yaffs2", "flash erase 0x30000 0x10000 "}));
@@ -152,7 +142,7 @@ TEST_F(ConfDownE2eTest, MergedImagePackedByMergebinOverSerial) {
   ASSERT_EQ(run.exit_code, 0) << run.out << run.err;
   EXPECT_NE(run.out.find("conf_file_name:tmp.boot_split_dir/board.conf\n"), std::string::npos)
       << run.out;
-  EXPECT_EQ(ShellLines(log_),
+  EXPECT_EQ(TranscriptLines(log_, "shell "),
             (std::vector<std::string>{
                 "flash erase 0x0 0x10000 ", "serialdown 0x0 5000", "flash erase 0x10000 0x1f000 ",
                 "serialdown 0x10000 70000 yaffs2", "flash erase 0x30000 0x10000 "}));
@@ -167,7 +157,7 @@ TEST_F(ConfDownE2eTest, MergedImageInAnotherDirectoryOverTftp) {
       Boot("load_conf_down " + dir_.File("fw/all.bin") + " netdown", {"-p", "127.0.0.1"});
   ASSERT_EQ(run.exit_code, 0) << run.out << run.err;
   const std::string split = dir_.File("fw/tmp.boot_split_dir");
-  std::vector<std::string> lines = ShellLines(log_);
+  std::vector<std::string> lines = TranscriptLines(log_, "shell ");
   std::vector<std::string> downloads;
   for (const std::string& line : lines) {
     if (line.rfind("config ", 0) != 0) downloads.push_back(line);
@@ -200,7 +190,7 @@ TEST_F(ConfDownE2eTest, UsbDownPassesTheLinesOn) {
   StartBox({"--usb", dir_.File("usb")});
   ProcessResult run = Boot("load_conf_down fw/usb.conf usbdown /images");
   ASSERT_EQ(run.exit_code, 0) << run.out << run.err << ReadFile(log_);
-  EXPECT_EQ(ShellLines(log_),
+  EXPECT_EQ(TranscriptLines(log_, "shell "),
             (std::vector<std::string>{"flash erase 0x0 0x10000 ", "usbdown 0x0 /images/boot.bin ",
                                       "flash erase 0x10000 0x1f000 ",
                                       "usbdown 0x10000 /images/kernel.bin yaffs2 ",
@@ -215,7 +205,7 @@ TEST_F(ConfDownE2eTest, UsbDownPassesTheLinesOn) {
                          "<usb_bin_path>'parse command error\n"),
             std::string::npos)
       << run.out;
-  EXPECT_EQ(ShellLines(log_).size(), 5u);
+  EXPECT_EQ(TranscriptLines(log_, "shell ").size(), 5u);
 }
 
 TEST_F(ConfDownE2eTest, ZlibModeLeavesPartitionsWithoutFilesAlone) {
@@ -228,7 +218,7 @@ TEST_F(ConfDownE2eTest, ZlibModeLeavesPartitionsWithoutFilesAlone) {
   StartBox();
   ProcessResult run = Boot("load_conf_down fw/board.conf serialdown");
   ASSERT_EQ(run.exit_code, 0) << run.out << run.err;
-  EXPECT_EQ(ShellLines(log_),
+  EXPECT_EQ(TranscriptLines(log_, "shell "),
             (std::vector<std::string>{"flash erase 0x0 0x10000 ", "serialdown 0x0 5000"}));
   EXPECT_TRUE(SameBytes(ReadFile(flash_), boot_ + Ff(0x10000 - boot_.size()) +
                                               std::string(kFlashSize - 0x10000, '\x5A')));
@@ -275,7 +265,7 @@ TEST_F(ConfDownE2eTest, RefusesBeforeAnythingIsSent) {
     EXPECT_EQ(run.exit_code, 1) << c.command << run.out;
     EXPECT_NE(run.out.find(c.message), std::string::npos) << c.command << run.out;
   }
-  EXPECT_EQ(ShellLines(log_), std::vector<std::string>{});
+  EXPECT_EQ(TranscriptLines(log_, "shell "), std::vector<std::string>{});
   EXPECT_TRUE(SameBytes(ReadFile(flash_), std::string(kFlashSize, '\x5A')));
   EXPECT_FALSE(Exists(dir_.File("victim")));
   EXPECT_FALSE(Exists(dir_.File("tmp.boot_split_dir")));

@@ -178,6 +178,15 @@ std::string ReadFile(const std::string& path) {
   return bytes.str();
 }
 
+std::vector<std::string> TranscriptLines(const std::string& path, const std::string& prefix) {
+  std::istringstream in(ReadFile(path));
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(in, line);) {
+    if (line.rfind(prefix, 0) == 0) lines.push_back(line.substr(prefix.size()));
+  }
+  return lines;
+}
+
 void WriteFile(const std::string& path, const std::string& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));

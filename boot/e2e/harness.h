@@ -78,6 +78,9 @@ class TempDir {
 };
 
 std::string ReadFile(const std::string& path);
+// The lines of the stbsim transcript at `path` that start with `prefix`
+// ("shell ", "rom head ", ...), without the prefix, in order.
+std::vector<std::string> TranscriptLines(const std::string& path, const std::string& prefix);
 void WriteFile(const std::string& path, const std::string& bytes);
 // Deterministic test bytes of the given length.
 std::string PatternBytes(size_t length, unsigned seed = 1);

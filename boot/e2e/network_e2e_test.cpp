@@ -12,7 +12,6 @@
 
 #include <cstdio>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -61,15 +60,6 @@ class PortHolder {
  private:
   int fd_;
 };
-
-std::vector<std::string> TranscriptLines(const std::string& path, const std::string& prefix) {
-  std::istringstream in(ReadFile(path));
-  std::vector<std::string> lines;
-  for (std::string line; std::getline(in, line);) {
-    if (line.rfind(prefix, 0) == 0) lines.push_back(line.substr(prefix.size()));
-  }
-  return lines;
-}
 
 class NetworkE2eTest : public ::testing::Test {
  protected:

@@ -5,26 +5,16 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "device/boot.h"
+#include "device/test_progress.h"
 #include "e2e/harness.h"
 
 namespace {
 
 const Milliseconds kRunLimit(60000);
-
-std::string Counter(int last) {
-  std::string items;
-  char item[16];
-  for (int i = 0; i <= last; ++i) {
-    std::snprintf(item, sizeof item, "\b\b\b%02d%%", i);
-    items += item;
-  }
-  return items + "\b\b\b100%";
-}
 
 uint32_t Checksum(const std::string& bytes) {
   uint32_t sum = 0;
@@ -38,15 +28,6 @@ std::string BuiltInImage(const char* machine) {
   uint32_t length = 0;
   if (boot.get_boot(machine, &image, &length) != 0) return "";
   return std::string(reinterpret_cast<const char*>(image), length);
-}
-
-std::vector<std::string> TranscriptLines(const std::string& path, const std::string& prefix) {
-  std::istringstream in(ReadFile(path));
-  std::vector<std::string> lines;
-  for (std::string line; std::getline(in, line);) {
-    if (line.rfind(prefix, 0) == 0) lines.push_back(line.substr(prefix.size()));
-  }
-  return lines;
 }
 
 std::string HeadLine(const std::string& image, int words, char variant) {
@@ -139,10 +120,10 @@ TEST_F(SerialE2eTest, SerialDownThenDumpRoundTrips) {
   const std::string send =
       "\nserialdown 0x10000 93570\r\n"
       "start to send data to stb board, please wait 9s.\n" +
-      Counter(99) + "\nsend all ok. unit = 936, count = 93570.\n";
+      ProgressCounter(99) + "\nsend all ok. unit = 936, count = 93570.\n";
   EXPECT_NE(run.out.find(send), std::string::npos) << run.out;
   const std::string receive = "\nstart to recv data from stb board, please wait 9s.\n" +
-                              Counter(99) +
+                              ProgressCounter(99) +
                               "\nrecv all ok. unit = 936, count = 93570. will write to file "
                               "dump.bin\n";
   EXPECT_NE(run.out.find(receive), std::string::npos) << run.out;
