@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "hex_digit.h"
 #include "words.h"
 
 namespace {
@@ -14,13 +15,6 @@ bool NumberOption(const std::string& name, const std::string& value, uint64_t mi
     return false;
   }
   return true;
-}
-
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
 }
 
 }  // namespace

@@ -1,13 +1,8 @@
 #include "util/number.h"
 
-namespace {
+#include "hex_digit.h"
 
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
+namespace {
 
 // The shift of a size suffix, or -1 for any other character.
 int SuffixShift(char c) {

@@ -5,6 +5,8 @@
 #include <QSaveFile>
 #include <climits>
 
+#include "hex_digit.h"
+
 namespace {
 
 // Windows profile values are read into 255-byte buffers.
@@ -28,13 +30,6 @@ bool SameName(QByteArrayView a, QByteArrayView b) {
     if (Lower(a[i]) != Lower(b[i])) return false;
   }
   return true;
-}
-
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
 }
 
 // strtoul(text, nullptr, 16) for a 32-bit unsigned long.
