@@ -96,10 +96,14 @@ int str2argv(const char* s, int* argc, char*** argv, const char** reason) {
   for (size_t i = 0; s[i] != '\0' && result == 0; ++i) {
     const char c = s[i];
     appended = false;
+    // Adds c to the current word; a failure then means "Word too long".
+    auto append = [&] {
+      result = argv_addch(*argc, *argv, c);
+      appended = true;
+    };
     if (IsQuote(c)) {
       if (escape_pending) {
-        result = argv_addch(*argc, *argv, c);
-        appended = true;
+        append();
         escape_pending = false;
       } else if (!in_token) {
         in_token = in_quote = true;
@@ -113,17 +117,14 @@ int str2argv(const char* s, int* argc, char*** argv, const char** reason) {
         result = argv_finish_token(argc, argv);
         in_token = in_quote = false;
       } else {
-        result = argv_addch(*argc, *argv, c);
-        appended = true;
+        append();
       }
     } else if (c == '\\') {
       if (in_quote && s[i + 1] != opening_quote) {
         // Inside quotes a backslash only escapes the closing quote.
-        result = argv_addch(*argc, *argv, c);
-        appended = true;
+        append();
       } else if (escape_pending) {
-        result = argv_addch(*argc, *argv, c);
-        appended = true;
+        append();
         escape_pending = false;
       } else {
         escape_pending = true;
@@ -132,11 +133,9 @@ int str2argv(const char* s, int* argc, char*** argv, const char** reason) {
       if (!in_token) {
         // Separators between words are skipped.
       } else if (in_quote) {
-        result = argv_addch(*argc, *argv, c);
-        appended = true;
+        append();
       } else if (escape_pending) {
-        result = argv_addch(*argc, *argv, c);
-        appended = true;
+        append();
         escape_pending = false;
       } else {
         in_token = false;
@@ -145,8 +144,7 @@ int str2argv(const char* s, int* argc, char*** argv, const char** reason) {
     } else {
       in_token = true;
       escape_pending = false;
-      result = argv_addch(*argc, *argv, c);
-      appended = true;
+      append();
     }
   }
   if (result == 0) {
