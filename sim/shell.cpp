@@ -143,6 +143,13 @@ bool Shell::Range(const std::string& command, const FlashArea& area, const char*
   return false;
 }
 
+bool Shell::AddressAndSize(const std::string& command, const std::string& address_word,
+                           const std::string& size_word, const FlashArea& area,
+                           const char* area_name, uint64_t* address, uint64_t* size) {
+  return Address(command, address_word, address) && Size(command, size_word, size) &&
+         Range(command, area, area_name, *address, *size);
+}
+
 void Shell::SerialDown(const std::vector<std::string>& words) {
   const std::string command = "serialdown";
   if (words.size() < 3 || words.size() > 4 ||
@@ -151,8 +158,7 @@ void Shell::SerialDown(const std::vector<std::string>& words) {
     return;
   }
   uint64_t address, size;
-  if (!Address(command, words[1], &address) || !Size(command, words[2], &size) ||
-      !Range(command, *memory_.flash, "flash", address, size)) {
+  if (!AddressAndSize(command, words[1], words[2], *memory_.flash, "flash", &address, &size)) {
     return;
   }
   Receive receive;
@@ -171,8 +177,7 @@ void Shell::SerialDump(const std::vector<std::string>& words) {
     return;
   }
   uint64_t address, size;
-  if (!Address(command, words[1], &address) || !Size(command, words[2], &size) ||
-      !Range(command, *memory_.flash, "flash", address, size)) {
+  if (!AddressAndSize(command, words[1], words[2], *memory_.flash, "flash", &address, &size)) {
     return;
   }
   if (!options_.send_sta) {
@@ -217,10 +222,7 @@ void Shell::FlashCommand(const std::vector<std::string>& words) {
   if (words.size() == 4 && words[1] == "erase") {
     const std::string command = "flash erase";
     uint64_t address, size;
-    if (!Address(command, words[2], &address) || !Size(command, words[3], &size) ||
-        !Range(command, flash, "flash", address, size)) {
-      return;
-    }
+    if (!AddressAndSize(command, words[2], words[3], flash, "flash", &address, &size)) return;
     if (!flash.Erase(static_cast<uint32_t>(address), static_cast<uint32_t>(size), &error)) {
       Error("flash erase: " + error);
       return;

@@ -75,6 +75,11 @@ class Shell {
   bool Size(const std::string& command, const std::string& word, uint64_t* value);
   bool Range(const std::string& command, const FlashArea& area, const char* area_name,
              uint64_t address, uint64_t size);
+  // Address, Size and Range at once: the "<address> <size>" words of a command
+  // on `area`.
+  bool AddressAndSize(const std::string& command, const std::string& address_word,
+                      const std::string& size_word, const FlashArea& area, const char* area_name,
+                      uint64_t* address, uint64_t* size);
 
   void SerialDown(const std::vector<std::string>& words);
   void SerialDump(const std::vector<std::string>& words);

@@ -105,10 +105,7 @@ void Shell::Otp(const std::vector<std::string>& words) {
 void Shell::OtpRead(const std::string& name, OtpArea& otp, const std::vector<std::string>& words) {
   const std::string command = name + " read";
   uint64_t address, size;
-  if (!Address(command, words[2], &address) || !Size(command, words[3], &size) ||
-      !Range(command, *otp.area, "OTP area", address, size)) {
-    return;
-  }
+  if (!AddressAndSize(command, words[2], words[3], *otp.area, "OTP area", &address, &size)) return;
   std::vector<uint8_t> bytes(size);
   std::string error;
   if (!otp.area->Read(static_cast<uint32_t>(address), bytes.data(), static_cast<uint32_t>(size),
@@ -131,10 +128,7 @@ void Shell::OtpWrite(const std::string& name, OtpArea& otp, const std::vector<st
     return;
   }
   uint64_t address, size;
-  if (!Address(command, words[2], &address) || !Size(command, words[3], &size) ||
-      !Range(command, *otp.area, "OTP area", address, size)) {
-    return;
-  }
+  if (!AddressAndSize(command, words[2], words[3], *otp.area, "OTP area", &address, &size)) return;
   Receive receive;
   receive.area = otp.area.get();
   receive.program = true;
