@@ -160,6 +160,9 @@ ParseOutcome ParseOptions(int argc, const char* const* argv, SimOptions* options
     } else if (name == "--no-sta") {
       if (!no_value()) return ParseOutcome::kError;
       shell.send_sta = false;
+    } else if (name == "--no-fin") {
+      if (!no_value()) return ParseOutcome::kError;
+      shell.send_fin = false;
     } else if (name == "--dump-stop-after") {
       if (!take_value() || !NumberOption(name, value, 0, UINT32_MAX, &number, error)) {
         return ParseOutcome::kError;
@@ -213,6 +216,7 @@ Faults, for tests:
   --no-get             never answer the head with "GET"
   --no-prompt          after the upload, print the banner but never "boot> "
   --no-sta             answer transfer lines without "~sta~"
+  --no-fin             end transfers without "~fin~", then fall silent
   --dump-stop-after N  a serialdump sends only N bytes, then nothing more
   --noise TEXT         print TEXT before the first prompt (\n, \r, \t, \\,
                        \xNN are expanded)

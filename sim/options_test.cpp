@@ -35,6 +35,7 @@ TEST(OptionsTest, ReadsEveryOption) {
                    "--no-get",
                    "--no-prompt",
                    "--no-sta",
+                   "--no-fin",
                    "--dump-stop-after",
                    "100",
                    "--noise",
@@ -57,6 +58,7 @@ TEST(OptionsTest, ReadsEveryOption) {
   EXPECT_FALSE(options.box.rom.send_get);
   EXPECT_FALSE(options.box.shell.prompt);
   EXPECT_FALSE(options.box.shell.send_sta);
+  EXPECT_FALSE(options.box.shell.send_fin);
   EXPECT_EQ(options.box.shell.dump_stop_after, 100);
   EXPECT_EQ(options.box.shell.noise, "a\r\nb!");
   EXPECT_EQ(options.box.rom.variant, RomVariant::kB);
@@ -94,7 +96,7 @@ TEST(OptionsTest, RejectsBadOptionsByName) {
 TEST(OptionsTest, HelpNamesEveryOption) {
   for (const char* name :
        {"--flash ", "--flash-size", "--baud", "--link", "--log", "--usb", "--blksize", "--once",
-        "--rom-errors", "--verdict", "--no-get", "--no-prompt", "--no-sta", "--dump-stop-after",
+        "--rom-errors", "--verdict", "--no-get", "--no-prompt", "--no-sta", "--no-fin", "--dump-stop-after",
         "--noise", "--rom-variant", "--help"}) {
     EXPECT_NE(HelpText().find(name), std::string::npos) << name;
   }

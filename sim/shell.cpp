@@ -207,6 +207,11 @@ void Shell::SerialDump(const std::vector<std::string>& words) {
     state_ = State::kSilent;
     return;
   }
+  if (!options_.send_fin) {
+    report_("serialdump sent its bytes without ~fin~ (--no-fin); silent until reset");
+    state_ = State::kSilent;
+    return;
+  }
   out_.Write("~fin~\r\n");
   if (!read_error.empty()) {
     Error("serialdump: flash read failed, 0xFF sent instead: " + read_error);
@@ -287,6 +292,12 @@ size_t Shell::TakeReceive(const uint8_t* data, size_t size) {
 }
 
 void Shell::FinishReceive(bool prompt) {
+  if (!options_.send_fin) {
+    report_(receive_.result.substr(0, receive_.result.find(':')) +
+            " took its bytes without ~fin~ (--no-fin); silent until reset");
+    state_ = State::kSilent;
+    return;
+  }
   state_ = State::kLine;
   if (!out_.Write("~fin~\r\n")) return;
   if (!receive_.error.empty()) {

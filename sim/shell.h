@@ -15,6 +15,7 @@
 struct ShellOptions {
   bool prompt = true;             // false: no prompt after the upload (a hung loader)
   bool send_sta = true;           // false: transfer lines get no "~sta~"
+  bool send_fin = true;           // false: a transfer ends without "~fin~", then silence
   int64_t dump_stop_after = -1;   // >= 0: a dump sends this many bytes, then silence
   std::string noise;              // printed before the first prompt
   std::string usb_dir;            // the USB stick's content; empty: none attached

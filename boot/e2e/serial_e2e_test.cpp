@@ -212,6 +212,12 @@ TEST_F(SerialE2eTest, SilentBoxEndsTheRun) {
       {{"--no-sta"},
        "serialdown 0 app.bin",
        "Failed to receive \"~sta~\" from stb in 3s, will EXIT_FAILURE\n"},
+      {{"--no-fin"},
+       "serialdown 0 app.bin",
+       "Failed to receive \"~fin~\" from stb in 3s, will EXIT_FAILURE\n"},
+      {{"--no-fin"},
+       "serialdump 0 1000 dump.bin",
+       "Failed to receive \"~fin~\" from stb in 3s, will EXIT_FAILURE\n"},
   };
   for (const auto& c : cases) {
     StartBox(c.box_options);
